@@ -67,7 +67,9 @@ int ConvertOpenFiles(FILE* input, FILE* output, const Placement& placement, FILE
   File in(input);
   File out(output);
   PrintReport(placement, messages);
-  if (fseeko(in.get(), placement.file_offset, SEEK_SET) != 0) {
+  // A negative position is refused here too: a device such as /dev/zero
+  // accepts any position and would then be read from before its start.
+  if (placement.file_offset < 0 || fseeko(in.get(), placement.file_offset, SEEK_SET) != 0) {
     std::fprintf(messages, "Can't seek in the input file, offset = 0x%lX \n",
                  static_cast<unsigned long>(static_cast<uint32_t>(placement.file_offset)));
     return kExitSeekOffset;

@@ -339,6 +339,14 @@ TEST_F(CliTest, ConvertsNothingFromADeviceThatMeasuresZeroBytes) {
   }
 }
 
+TEST_F(CliTest, RefusesANegativeFileOffsetOnADeviceThatAcceptsAnyPosition) {
+  const std::string out = dir_ / "out.ik";
+  ExpectRun(RunProgram({"/dev/zero", out, "6", "59156971"}), 6,
+            Report(6, 59156971, 0, -14789241, -59156971) +
+                "Can't seek in the input file, offset = 0xFC795615 \n");
+  EXPECT_EQ(ReadFile(out), "");
+}
+
 TEST_F(CliTest, RefusesAnInputThatCannotBePositioned) {
   const std::string fifo = dir_ / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -12,11 +12,20 @@
 #include <string>
 #include <vector>
 
+#include "tests/messages.h"
 #include "tests/test_files.h"
 
 namespace {
 
 using wadrix_test::Exists;
+using wadrix_test::kBanner;
+using wadrix_test::kCreateOutput;
+using wadrix_test::kOpenInput;
+using wadrix_test::kSameFile;
+using wadrix_test::kSeekEnd;
+using wadrix_test::kTell;
+using wadrix_test::kUsage;
+using wadrix_test::kWriteError;
 using wadrix_test::ProgramRun;
 using wadrix_test::RandomBytes;
 using wadrix_test::ReadFile;
@@ -25,21 +34,7 @@ using wadrix_test::RunProgram;
 using wadrix_test::TempDir;
 using wadrix_test::WriteFile;
 
-constexpr char kBanner[] = "Produce an IK dump of a binary file.\n\n";
-constexpr char kUsage[] =
-    "Usage  : Wadrix <input_file> <output_file> [FlashSize ImageSize]\n"
-    "Example: Wadrix data.bin data.ik 4194304 131072                 \n"
-    "\n"
-    "FlashSize - size of the SPI BFM flash on the emulator           \n"
-    "ImageSize - size of the top part of the binary to be converted  \n"
-    "Sizes are in bytes                                              \n";
-constexpr char kOpenInput[] = "Error opening input file \n";
-constexpr char kCreateOutput[] = "Error creating output file \n";
-constexpr char kSameFile[] = "Error - input and output are the same file \n";
-constexpr char kSeekEnd[] = "Error - can't seek to the end of file \n";
-constexpr char kTell[] = "Error - can't ftell() \n";
-constexpr char kWriteError[] = "Error writing output file \n";
-constexpr char kConverted[] = "Converting...\nDone.\n";
+const std::string kConverted = std::string("Converting...\n") + wadrix_test::kDone;
 
 std::string Report(int64_t flash, int64_t image, int64_t file, int64_t offset,
                    int64_t file_offset) {
@@ -227,9 +222,9 @@ TEST_F(CliTest, RefusesBadSizeArgumentsAfterCreatingTheOutput) {
     std::string message;
   };
   const Case cases[] = {
-      {"abc", "-", "Bad FlashSize argument\n"},  {"", "8", "Bad FlashSize argument\n"},
-      {"- 5", "8", "Bad FlashSize argument\n"},  {"64", "--5", "Bad ImageSize argument\n"},
-      {"64", "   ", "Bad ImageSize argument\n"},
+      {"abc", "-", wadrix_test::kBadFlashSize},  {"", "8", wadrix_test::kBadFlashSize},
+      {"- 5", "8", wadrix_test::kBadFlashSize},  {"64", "--5", wadrix_test::kBadImageSize},
+      {"64", "   ", wadrix_test::kBadImageSize},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.flash) + "|" + c.image);

@@ -67,7 +67,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const RunOptions& op
     std::istringstream words(wrapper);
     for (std::string word; words >> word;) copies.push_back(word);
   }
-  const std::string program = WADRIX_PROGRAM;
+  const std::string& program = options.program;
   copies.push_back(program);
   copies.insert(copies.end(), args.begin(), args.end());
   std::vector<char*> argv;

@@ -43,6 +43,7 @@ struct ProgramRun {
 /// (for example to "valgrind -q --error-exitcode=99"), the program runs under
 /// that command.
 struct RunOptions {
+  std::string program = WADRIX_PROGRAM;    // the executable to run
   bool as_nobody = false;                  // drop to uid/gid 65534 before starting
   rlim_t file_size_limit = RLIM_INFINITY;  // RLIMIT_FSIZE for the program
 };

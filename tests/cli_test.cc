@@ -386,6 +386,15 @@ TEST_F(CliTest, RefusesAnInputThatCannotBePositioned) {
     ExpectRun(RunProgram({fifo, out}), 4, kSeekEnd);
     close(writer);
   }
+  {
+    SCOPED_TRACE("a pipe, inherited and named by /dev/fd");
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], "12345678", 8), 8);
+    ExpectRun(RunProgram({"/dev/fd/" + std::to_string(ends[0]), out}), 4, kSeekEnd);
+    close(ends[0]);
+    close(ends[1]);
+  }
   EXPECT_EQ(ReadFile(out), "");
 }
 

@@ -51,11 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t max_bytes = limit_choice % 2 == 1 ? count - cut : UINT64_MAX;
   const size_t converted = count - cut;
 
-  // fmemopen wants a buffer of at least one byte.
-  char empty = 0;
-  FILE* in =
-      count > 0 ? fmemopen(const_cast<uint8_t*>(bytes), count, "rb") : fmemopen(&empty, 1, "rb");
-  if (count == 0) std::fgetc(in);  // now at its end
+  FILE* in = fmemopen(const_cast<uint8_t*>(bytes), count, "rb");
   char* dump_bytes = nullptr;
   size_t dump_size = 0;
   FILE* out = open_memstream(&dump_bytes, &dump_size);

@@ -18,6 +18,7 @@
 
 #include "cli/run.h"
 #include "fuzz/fuzz_check.h"
+#include "tests/messages.h"
 
 namespace {
 
@@ -91,36 +92,29 @@ std::string OutputName(uint8_t choice, const std::string& input) {
   return name;
 }
 
-// The message a status may end with (the last line printed).
-bool EndsAsDocumented(int status, const std::string& messages) {
-  const auto ends_with = [&](const std::string& tail) {
-    return messages.size() >= tail.size() &&
-           messages.compare(messages.size() - tail.size(), tail.size(), tail) == 0;
-  };
-  switch (status) {
-    case wadrix::kExitDone:
-      return ends_with("Converting...\nDone.\n");
-    case wadrix::kExitUsage:
-      return ends_with("Sizes are in bytes                                              \n");
-    case wadrix::kExitOpenInput:
-      return ends_with("\n\nError opening input file \n");
-    case wadrix::kExitCreateOutput:
-      return ends_with("\n\nError creating output file \n") ||
-             ends_with("\n\nError - input and output are the same file \n");
-    case wadrix::kExitSeekEnd:
-      return ends_with("\n\nError - can't seek to the end of file \n");
-    case wadrix::kExitSize:
-      return ends_with("\n\nError - can't ftell() \n") ||
-             ends_with("\n\nBad FlashSize argument\n") || ends_with("\n\nBad ImageSize argument\n");
-    case wadrix::kExitSeekOffset:
-      return messages.find("\nCan't seek in the input file, offset = 0x") != std::string::npos;
-    case wadrix::kExitWrite:
-      return ends_with("Converting...\nError writing output file \n");
-    case wadrix::kExitRead:
-      return ends_with("Converting...\nError reading input file \n");
-    default:
-      return false;
+// Whether a run that ended with `status` printed what goes with it: for
+// statuses 1 to 5 the banner and the message alone, for 0, 7 and 8 the report
+// and then the message, for 6 the report and the start of its message.
+bool PrintedAsDocumented(int status, const std::string& printed) {
+  const std::string banner = wadrix_test::kBanner;
+  for (const auto& entry : wadrix_test::kStatusMessages) {
+    if (entry.status != status) continue;
+    for (const char* message : entry.messages) {
+      if (message == nullptr) continue;
+      if (status >= wadrix::kExitUsage && status <= wadrix::kExitSize) {
+        if (printed == std::string(banner).append(message)) return true;
+      } else if (status == wadrix::kExitSeekOffset) {
+        if (printed.find(std::string("\n").append(message)) != std::string::npos) return true;
+      } else {
+        const std::string tail = std::string("Converting...\n").append(message);
+        if (printed.size() >= tail.size() &&
+            printed.compare(printed.size() - tail.size(), tail.size(), tail) == 0) {
+          return true;
+        }
+      }
+    }
   }
+  return false;
 }
 
 }  // namespace
@@ -160,8 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string printed(message_bytes, message_size);
   std::free(message_bytes);
 
-  FUZZ_CHECK(printed.rfind("Produce an IK dump of a binary file.\n\n", 0) == 0);
-  FUZZ_CHECK(EndsAsDocumented(status, printed));
+  FUZZ_CHECK(printed.rfind(wadrix_test::kBanner, 0) == 0);
+  FUZZ_CHECK(PrintedAsDocumented(status, printed));
   FUZZ_CHECK(ReadAll(p.input) == p.input_bytes);
   FUZZ_CHECK(ReadAll(p.empty).empty());
   struct stat info;

@@ -294,7 +294,6 @@ TEST_F(CliTest, ReportsADumpCutOffByAFileSizeLimit) {
   EXPECT_EQ(dump, ReadFile(whole).substr(0, dump.size()));
 }
 
-// Sizes measured with 64-bit positions are judged as 32-bit byte counts.
 // A reader of the dump that goes away (a FIFO, a pipe) fails the dump like a
 // full disk, rather than killing the program without a word.
 TEST_F(CliTest, ReportsAReaderThatGoesAway) {
@@ -322,6 +321,7 @@ TEST_F(CliTest, ReportsAReaderThatGoesAway) {
   EXPECT_EQ(first_bytes.substr(0, 3), "@0 ");
 }
 
+// Sizes measured with 64-bit positions are judged as 32-bit byte counts.
 TEST_F(CliTest, JudgesTheSizeOfLargeInputs) {
   const std::string out = dir_ / "out.ik";
   {

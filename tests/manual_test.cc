@@ -28,12 +28,14 @@ TEST(ManualPageTest, ListsEveryExitStatusWithItsMessages) {
     EXPECT_NE(statuses.find("\n.B " + std::to_string(entry.status) + "\n"), std::string::npos);
     for (const char* message : entry.messages) {
       if (message == nullptr) continue;
-      // A whole line is quoted whole, so that its trailing space counts; the
-      // start of the status-6 line is followed by its value.
-      std::string line = message;
-      const bool whole = line.back() == '\n';
-      if (whole) line.pop_back();
-      const std::string quoted = "\"" + line + (whole ? "\"" : "");
+      // A message's first line is quoted whole, so that its trailing space
+      // counts; the start of the status-6 line is followed by its value.
+      const std::string text_of_message = message;
+      const size_t line_end = text_of_message.find('\n');
+      const bool whole = line_end != std::string::npos;
+      std::string quoted = "\"";
+      quoted.append(text_of_message, 0, line_end);
+      if (whole) quoted += '"';
       EXPECT_NE(statuses.find(quoted), std::string::npos) << "missing: " << quoted;
     }
   }

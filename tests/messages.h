@@ -25,14 +25,15 @@ inline constexpr char kSeekOffsetStart[] = "Can't seek in the input file, offset
 inline constexpr char kWriteError[] = "Error writing output file \n";
 inline constexpr char kReadError[] = "Error reading input file \n";
 
-/// Each exit status with the messages that end a run with it.
+/// Each exit status with the messages that end a run with it (for status 6,
+/// the start of its line, which goes on with the value).
 struct StatusMessages {
   int status;
   const char* messages[3];
 };
 inline constexpr StatusMessages kStatusMessages[] = {
     {0, {kDone}},
-    {1, {"Usage  : Wadrix <input_file> <output_file> [FlashSize ImageSize]\n"}},
+    {1, {kUsage}},
     {2, {kOpenInput}},
     {3, {kCreateOutput, kSameFile}},
     {4, {kSeekEnd}},

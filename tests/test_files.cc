@@ -17,6 +17,12 @@
 #include <sstream>
 
 namespace wadrix_test {
+namespace {
+
+// Exit status of a child that could not start the program.
+constexpr int kCouldNotStart = 127;
+
+}  // namespace
 
 TempDir::TempDir() {
   std::string pattern = testing::TempDir() + "wadrix-XXXXXX";

@@ -48,10 +48,6 @@ struct RunOptions {
   rlim_t file_size_limit = RLIM_INFINITY;  // RLIMIT_FSIZE for the program
 };
 
-/// Exit status of a child that could not start the program (for example as
-/// nobody, when the build folder is closed to other users).
-constexpr int kCouldNotStart = 127;
-
 ProgramRun RunProgram(const std::vector<std::string>& args, const RunOptions& options = {});
 
 /// A stream over memory that fails on demand, for the write, read and close
